@@ -23,6 +23,13 @@ class Text {
   const char* c_str() const { return bytes_.c_str(); }
   bool empty() const { return bytes_.empty(); }
 
+  // Joining two texts (GBK + GBK) can never form a NUL, so it stays a Text.
+  Text& operator+=(const Text& tail) {
+    bytes_ += tail.bytes_;
+    return *this;
+  }
+  friend Text operator+(Text head, const Text& tail) { return head += tail; }
+
   friend bool operator==(const Text&, const Text&) = default;
 
  private:
