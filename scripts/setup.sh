@@ -9,7 +9,7 @@ PACKAGES=(
   libcurl4-openssl-dev libicu-dev
   qt6-base-dev
   fonts-wqy-microhei
-  xvfb xdotool x11-apps imagemagick
+  xvfb xauth xdotool x11-utils imagemagick
   python3
 )
 

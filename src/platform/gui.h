@@ -43,6 +43,11 @@ inline constexpr int IDOK = 1;  // MessageBoxA's result
 // main received them (the toolkit may take its own options out of them).
 void InitGuiToolkit(int& argc, char** argv);
 
+// Destroys every window (their handles become invalid) and the toolkit, for
+// a clean end before main returns; without it the toolkit simply lives until
+// the process ends. Call it from main, never from a static destructor.
+void ShutdownGuiToolkit();
+
 // A top-level window with a title bar and a close box only: no minimise or
 // maximise box, not resizable. Its client area is clientWidth x clientHeight;
 // it is centred on the screen when first shown. Not shown until ShowWindow.

@@ -27,17 +27,23 @@ inline constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
 // "scheme=host:port" for the URL's scheme, or a bare "host:port", names the
 // proxy (port 80 when none is given); a list naming no server for the scheme
 // (such as "http=") falls back to the http_proxy / https_proxy / no_proxy
-// environment, and to a direct connection when none is set.
+// environment, and to a direct connection when none is set. PRECONFIG is
+// that environment. proxyBypass and flags are not read. Null for any other
+// access type.
 HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxyList, LPCSTR proxyBypass,
                         DWORD flags);
 
+// Null unless serverName is a host name (letters, digits, '-', '.', '_') or
+// an IPv6 address; anything else could change the URL's meaning. Port 0 is
+// the scheme's default port. userName, password and flags are not read.
 HINTERNET InternetConnectA(HINTERNET internet, LPCSTR serverName, INTERNET_PORT serverPort,
                            LPCSTR userName, LPCSTR password, DWORD service, DWORD flags,
                            DWORD_PTR context);
 
 // objectName is sent as the request target; bytes that cannot stand in a
 // request line (space, control bytes, '#', 0x80 and above) are
-// percent-encoded. flags: the INTERNET_FLAG_* values above.
+// percent-encoded. flags: the INTERNET_FLAG_* values above. referrer and
+// acceptTypes are not read. Null for a verb that is not an HTTP token.
 HINTERNET HttpOpenRequestA(HINTERNET connect, LPCSTR verb, LPCSTR objectName, LPCSTR version,
                            LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags, DWORD_PTR context);
 
@@ -54,8 +60,10 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read)
 
 // HTTP_QUERY_RAW_HEADERS_CRLF: the final response's status line and header
 // lines, each ended by "\r\n", then an empty line, NUL-terminated. When that
-// does not fit into *bufferLength bytes the call fails and leaves the buffer
-// untouched.
+// does not fit into *bufferLength bytes the call fails, leaves the buffer
+// untouched and sets *bufferLength to the size needed (NUL included); on
+// success *bufferLength is the block's length without the NUL. Fails for any
+// other infoLevel and when no final response arrived.
 BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
                     LPDWORD index);
 

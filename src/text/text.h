@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class Text {
@@ -59,6 +60,7 @@ class TextList {
  public:
   // Stores a copy at the end.
   void Append(const Text& item) { items_.push_back(item); }
+  void Append(Text&& item) { items_.push_back(std::move(item)); }
   int Count() const { return static_cast<int>(items_.size()); }
   // Item number i, 1-based. Outside 1..Count() the process ends with a report
   // on stderr: reading past the list is a programming error, never data.
