@@ -72,5 +72,5 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 sleep 1
-import -window root "$screenshot"
+import -window "$window" "$screenshot"
 echo "typed $sample and clicked Query; screenshot: $screenshot"

@@ -64,16 +64,68 @@ inline std::uint64_t UpperCaseBytes(std::uint64_t word) {
   return atLeastA & ~pastZ & ~word & kHighBits;
 }
 
+constexpr std::uint64_t kEvenBits = 0x5555555555555555ULL;  // bits 0, 2, 4, ...
+
+// Bit 8k + i set when byte i of word k of a 64-byte block is high.
+inline std::uint64_t BlockHighMask(const std::uint64_t (&words)[kWordBytes]) {
+  std::uint64_t mask = 0;
+  for (std::size_t k = 0; k < kWordBytes; ++k) {
+    mask |= static_cast<std::uint64_t>(HighMask(words[k])) << (8 * k);
+  }
+  return mask;
+}
+
+// One bit per byte of a 64-byte block: the lead bytes, given which bytes are
+// high and whether byte 0 is a second byte. Inside a run of high bytes that
+// begins at a character start the leads stand at even distances from the run's
+// first byte, so runs beginning on even and on odd bits are told apart with
+// one addition, which clears exactly the runs whose first bit it is added to.
+inline std::uint64_t BlockLeadBytes(std::uint64_t high, bool afterLead) {
+  const std::uint64_t candidates = high & ~static_cast<std::uint64_t>(afterLead);
+  const std::uint64_t runStarts = candidates & ~(candidates << 1);
+  const std::uint64_t runsFromEven = candidates & ~(candidates + (runStarts & kEvenBits));
+  return (runsFromEven & kEvenBits) | (candidates & ~runsFromEven & ~kEvenBits);
+}
+
+// For eight bits, 0x80 in each byte whose bit is set.
+constexpr std::array<std::uint64_t, 256> MakeBitsToBytes() {
+  std::array<std::uint64_t, 256> table{};
+  for (std::size_t bits = 0; bits < 256; ++bits) {
+    for (std::size_t i = 0; i < kWordBytes; ++i) {
+      if (((bits >> i) & 1U) != 0) table[bits] |= std::uint64_t{0x80} << (8 * i);
+    }
+  }
+  return table;
+}
+
+constexpr auto kBitsToBytes = MakeBitsToBytes();
+
+inline std::uint64_t FoldWord(std::uint64_t word, std::uint64_t secondBytes) {
+  return word | (UpperCaseBytes(word) & ~secondBytes) >> 2;  // 0x80 >> 2 is the case bit
+}
+
 // Copies n bytes from src to dst, folding ASCII letters that start a
 // character. afterLead tells whether the byte before src leads a character.
 void FoldInto(const char* src, std::size_t n, char* dst, bool afterLead) {
   std::size_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::size_t kBlockBytes = kWordBytes * kWordBytes;
+    for (; i + kBlockBytes <= n; i += kBlockBytes) {
+      std::uint64_t words[kWordBytes];
+      std::memcpy(words, src + i, kBlockBytes);
+      const std::uint64_t leads = BlockLeadBytes(BlockHighMask(words), afterLead);
+      const std::uint64_t seconds = (leads << 1) | static_cast<std::uint64_t>(afterLead);
+      for (std::size_t k = 0; k < kWordBytes; ++k) {
+        words[k] = FoldWord(words[k], kBitsToBytes[(seconds >> (8 * k)) & 0xFF]);
+      }
+      std::memcpy(dst + i, words, kBlockBytes);
+      afterLead = (leads >> 63) != 0;
+    }
     for (; i + kWordBytes <= n; i += kWordBytes) {
       std::uint64_t word = 0;
       std::memcpy(&word, src + i, kWordBytes);
       const WordSteps& steps = kStepTable[afterLead ? 1 : 0][HighMask(word)];
-      word |= (UpperCaseBytes(word) & ~steps.secondBytes) >> 2;  // 0x80 >> 2 is the case bit
+      word = FoldWord(word, steps.secondBytes);
       std::memcpy(dst + i, &word, kWordBytes);
       afterLead = steps.endsInLead;
     }
@@ -204,21 +256,15 @@ std::size_t Finder::Candidate(std::string_view needle, std::size_t from) {
   return ignoreCase_ ? FoldedCandidate(needle, from) : FindExact(hay_, needle, from);
 }
 
-char* Finder::WindowBuffer(std::size_t length) {
-  if (length <= window_.size()) return window_.data();
-  if (longWindow_.size() < length) longWindow_.resize(length);
-  return longWindow_.data();
-}
-
 void Finder::FoldWindowAt(std::size_t pos, std::size_t needleSize) {
   // Small enough to stay in the cache; at least twice the needle so that
   // every slide moves on by half a window or more.
+  constexpr std::size_t kWindowBytes = 64 * 1024;
   const std::size_t length = std::min(std::max(kWindowBytes, 2 * needleSize), hay_.size() - pos);
-  char* const buffer = WindowBuffer(length);
+  if (window_.size() < length) window_.resize(length);
   // The byte before pos leads a character exactly when pos does not start one.
   const bool afterLead = !IsCharStart(pos);
-  FoldInto(hay_.data() + pos, length, buffer, afterLead);
-  windowData_ = buffer;
+  FoldInto(hay_.data() + pos, length, window_.data(), afterLead);
   windowBase_ = pos;
   windowLength_ = length;
 }
@@ -228,7 +274,7 @@ std::size_t Finder::FoldedCandidate(std::string_view needle, std::size_t from) {
     if (windowLength_ == 0 || from < windowBase_ || from >= windowBase_ + windowLength_) {
       FoldWindowAt(from, needle.size());
     }
-    const std::string_view window(windowData_, windowLength_);
+    const std::string_view window(window_.data(), windowLength_);
     const std::size_t found = FindExact(window, needle, from - windowBase_);
     if (found != kNotFound) return windowBase_ + found;
     const std::size_t windowEnd = windowBase_ + windowLength_;

@@ -9,7 +9,6 @@
 // first byte again for a search that begins later on.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -63,8 +62,6 @@ class Finder {
  public:
   explicit Finder(std::string_view hay, bool ignoreCase = false)
       : hay_(hay), ignoreCase_(ignoreCase) {}
-  Finder(const Finder&) = delete;  // the window pointer refers into the finder itself
-  Finder& operator=(const Finder&) = delete;
 
   // 0-based position of the first occurrence of a non-empty needle that
   // begins at a character start at or after from; kNotFound when none.
@@ -79,18 +76,12 @@ class Finder {
   std::size_t Candidate(std::string_view needle, std::size_t from);
   std::size_t FoldedCandidate(std::string_view needle, std::size_t from);
   void FoldWindowAt(std::size_t pos, std::size_t needleSize);
-  char* WindowBuffer(std::size_t length);
 
   std::string_view hay_;
   bool ignoreCase_;
   std::size_t knownStart_ = 0;  // a position known to start a character
 
-  // Folded copy of hay_[windowBase_, windowBase_ + windowLength_): in the
-  // finder itself, or on the heap for a window that a long needle needs.
-  static constexpr std::size_t kWindowBytes = 16 * 1024;
-  std::array<char, kWindowBytes> window_;
-  std::string longWindow_;
-  const char* windowData_ = nullptr;
+  std::string window_;  // folded copy of hay_[windowBase_, windowBase_ + windowLength_)
   std::size_t windowBase_ = 0;
   std::size_t windowLength_ = 0;
 };
