@@ -139,9 +139,12 @@ TEST(CodePage, ExplicitLengthConvertsExactlyThoseUnitsWithoutTerminator)
     const std::string utf8 = "\xE4\xB8\xAD\0\xE6\x96\x87 tail"s;
     constexpr int kBothCharactersAndTheNul = 7;
     std::u16string wide(4, kGuardUnit);
-    ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), kBothCharactersAndTheNul, nullptr, 0), 3);
-    ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), kBothCharactersAndTheNul, wide.data(), 4),
-              3);
+    constexpr int kUnits = 3;
+    ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), kBothCharactersAndTheNul, nullptr, 0),
+              kUnits);
+    ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), kBothCharactersAndTheNul, wide.data(),
+                                  static_cast<int>(wide.size())),
+              kUnits);
     EXPECT_EQ(wide, u"\u4E2D\0\u6587\xABCD"s);
 
     const std::u16string source = u"\u4E2D\u6587";
@@ -209,20 +212,25 @@ TEST(CodePage, InvalidCallsFailWithoutWriting)
         int result;
     };
     const std::vector<Case> cases = {
-        {"to wide: unknown code page", MultiByteToWideChar(12345, 0, text, kNulTerminated, wide, 4)},
-        {"to wide: flags other than 0", MultiByteToWideChar(CP_UTF8, 1, text, kNulTerminated, wide, 4)},
+        {"to wide: unknown code page",
+         MultiByteToWideChar(12345, 0, text, kNulTerminated, wide, 4)},
+        {"to wide: flags other than 0",
+         MultiByteToWideChar(CP_UTF8, 1, text, kNulTerminated, wide, 4)},
         {"to wide: null input", MultiByteToWideChar(CP_UTF8, 0, nullptr, kNulTerminated, wide, 4)},
         {"to wide: input length 0", MultiByteToWideChar(CP_UTF8, 0, text, 0, wide, 4)},
         {"to wide: input length below -1", MultiByteToWideChar(CP_UTF8, 0, text, -2, wide, 4)},
-        {"to wide: negative output size", MultiByteToWideChar(CP_UTF8, 0, text, kNulTerminated, wide, -1)},
-        {"to wide: null output with a size", MultiByteToWideChar(CP_UTF8, 0, text, kNulTerminated, nullptr, 4)},
+        {"to wide: negative output size",
+         MultiByteToWideChar(CP_UTF8, 0, text, kNulTerminated, wide, -1)},
+        {"to wide: null output with a size",
+         MultiByteToWideChar(CP_UTF8, 0, text, kNulTerminated, nullptr, 4)},
         {"to bytes: unknown code page",
          WideCharToMultiByte(12345, 0, wideText, kNulTerminated, bytes, 4, nullptr, nullptr)},
         {"to bytes: flags other than 0",
          WideCharToMultiByte(CP_GBK, 1, wideText, kNulTerminated, bytes, 4, nullptr, nullptr)},
         {"to bytes: null input",
          WideCharToMultiByte(CP_GBK, 0, nullptr, kNulTerminated, bytes, 4, nullptr, nullptr)},
-        {"to bytes: input length 0", WideCharToMultiByte(CP_GBK, 0, wideText, 0, bytes, 4, nullptr, nullptr)},
+        {"to bytes: input length 0",
+         WideCharToMultiByte(CP_GBK, 0, wideText, 0, bytes, 4, nullptr, nullptr)},
         {"to bytes: input length below -1",
          WideCharToMultiByte(CP_GBK, 0, wideText, -2, bytes, 4, nullptr, nullptr)},
         {"to bytes: negative output size",

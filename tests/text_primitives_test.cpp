@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -209,6 +210,40 @@ TEST(TextPrimitivesTest, CaseConversionTouchesAsciiLettersAtCharacterStartsOnly)
   EXPECT_EQ(ToUpperText(T("\x95" "ab")), T("\x95" "aB"));
   EXPECT_EQ(ToLowerText(T("X\xB0")), T("x\xB0"));
   EXPECT_EQ(ToUpperText(Text()), Text());
+}
+
+// Lower-casing works on many bytes at a time; a plain walk over the
+// characters is the reference, on texts that mix ASCII letters with lead
+// bytes in runs of every parity and length, across every block boundary.
+TEST(TextPrimitivesTest, ToLowerTextAgreesWithCharacterWalk) {
+  auto walk = [](const std::string& s) {
+    std::string lower = s;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+      if (static_cast<unsigned char>(lower[i]) >= 0x80) {
+        ++i;  // the next byte belongs to this character
+      } else if (lower[i] >= 'A' && lower[i] <= 'Z') {
+        lower[i] = static_cast<char>(lower[i] - 'A' + 'a');
+      }
+    }
+    return lower;
+  };
+  std::mt19937 random(7);
+  const std::string alphabet = "AZaz@[ \x80\x95\xA1\xD6\xFE";
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::uniform_int_distribution<int> runLength(0, 70);
+  int mismatches = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const std::size_t size = static_cast<std::size_t>(round) * 3;
+    while (text.size() < size) {
+      // Alternate single bytes with runs of lead bytes, the case that needs
+      // counting across words and blocks.
+      text += alphabet[pick(random)];
+      if (round % 2 == 1) text += std::string(static_cast<std::size_t>(runLength(random)), '\xB0');
+    }
+    mismatches += ToLowerText(T(text)).bytes() == walk(text) ? 0 : 1;
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 TEST(TextPrimitivesTest, TrimAndRemoveSpacesCharWise) {

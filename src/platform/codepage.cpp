@@ -263,7 +263,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
         return 0;
     }
     entry->usedDefaultCharacter = false;
-    const auto converted = ConvertWhole<char, UChar>(ucnv_fromUChars, entry->converter.get(), *input);
+    const auto converted =
+        ConvertWhole<char, UChar>(ucnv_fromUChars, entry->converter.get(), *input);
     if (!converted) {
         return 0;
     }

@@ -10,45 +10,19 @@ namespace charwise {
 
 namespace {
 
-// ---- Folding, eight bytes at a time -------------------------------------
+// ---- Folding, 64 bytes at a time ----------------------------------------
 //
-// For a word of eight bytes, which bytes are second bytes depends only on
-// which bytes are high and on whether the byte before the word was a lead
-// byte. Both fit in nine bits, so a table answers it; the letters are then
-// found and folded for all eight bytes at once.
-
-struct WordSteps {
-  std::uint64_t secondBytes = 0;  // 0x80 in each byte that is a second byte
-  bool endsInLead = false;        // the last byte leads a character
-};
+// A block of 64 bytes is read as eight words. One bit per byte says which
+// bytes are high; from those bits and from whether the byte before the block
+// leads a character, a few operations on 64-bit masks tell every second byte
+// of the block at once, and the letters of each word are folded together.
 
 constexpr std::size_t kWordBytes = 8;
+constexpr std::size_t kBlockBytes = kWordBytes * kWordBytes;
 constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighBits = 0x80 * kEachByte;
 constexpr std::uint64_t kLowSevenBits = 0x7F * kEachByte;
-
-constexpr WordSteps StepsFor(bool afterLead, unsigned highMask) {
-  WordSteps steps;
-  bool isSecond = afterLead;
-  for (std::size_t i = 0; i < kWordBytes; ++i) {
-    const bool isHigh = ((highMask >> i) & 1U) != 0;
-    if (isSecond) steps.secondBytes |= std::uint64_t{0x80} << (8 * i);
-    isSecond = isHigh && !isSecond;
-  }
-  steps.endsInLead = isSecond;
-  return steps;
-}
-
-constexpr std::array<std::array<WordSteps, 256>, 2> MakeStepTable() {
-  std::array<std::array<WordSteps, 256>, 2> table{};
-  for (unsigned mask = 0; mask < 256; ++mask) {
-    table[0][mask] = StepsFor(false, mask);
-    table[1][mask] = StepsFor(true, mask);
-  }
-  return table;
-}
-
-constexpr auto kStepTable = MakeStepTable();
+constexpr std::uint64_t kEvenBits = 0x5555555555555555ULL;  // bits 0, 2, 4, ...
 
 // Bit i set when byte i of the word has its high bit set.
 inline unsigned HighMask(std::uint64_t word) {
@@ -63,8 +37,6 @@ inline std::uint64_t UpperCaseBytes(std::uint64_t word) {
   const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * kEachByte;
   return atLeastA & ~pastZ & ~word & kHighBits;
 }
-
-constexpr std::uint64_t kEvenBits = 0x5555555555555555ULL;  // bits 0, 2, 4, ...
 
 // Bit 8k + i set when byte i of word k of a 64-byte block is high.
 inline std::uint64_t BlockHighMask(const std::uint64_t (&words)[kWordBytes]) {
@@ -106,10 +78,11 @@ inline std::uint64_t FoldWord(std::uint64_t word, std::uint64_t secondBytes) {
 
 // Copies n bytes from src to dst, folding ASCII letters that start a
 // character. afterLead tells whether the byte before src leads a character.
+// Whole blocks go by masks (on little-endian machines, where byte i of a
+// loaded word is its i-th lowest byte); the rest byte by byte.
 void FoldInto(const char* src, std::size_t n, char* dst, bool afterLead) {
   std::size_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::size_t kBlockBytes = kWordBytes * kWordBytes;
     for (; i + kBlockBytes <= n; i += kBlockBytes) {
       std::uint64_t words[kWordBytes];
       std::memcpy(words, src + i, kBlockBytes);
@@ -120,14 +93,6 @@ void FoldInto(const char* src, std::size_t n, char* dst, bool afterLead) {
       }
       std::memcpy(dst + i, words, kBlockBytes);
       afterLead = (leads >> 63) != 0;
-    }
-    for (; i + kWordBytes <= n; i += kWordBytes) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, src + i, kWordBytes);
-      const WordSteps& steps = kStepTable[afterLead ? 1 : 0][HighMask(word)];
-      word = FoldWord(word, steps.secondBytes);
-      std::memcpy(dst + i, &word, kWordBytes);
-      afterLead = steps.endsInLead;
     }
   }
   for (; i < n; ++i) {
@@ -170,6 +135,26 @@ std::size_t RarestByteIndex(std::string_view needle) {
     }
   }
   return rarest;
+}
+
+// First occurrence of needle in region at or after from, by its least common
+// byte and a comparison of the whole needle there.
+std::size_t FindExact(std::string_view region, std::string_view needle, std::size_t from) {
+  if (from >= region.size() || needle.size() > region.size() - from) return kNotFound;
+  const std::size_t anchor = RarestByteIndex(needle);
+  const char* const begin = region.data();
+  const char* const lastStart = begin + (region.size() - needle.size());
+  for (const char* start = begin + from; start <= lastStart;) {
+    const void* hit = std::memchr(start + anchor, needle[anchor],
+                                  static_cast<std::size_t>(lastStart - start) + 1);
+    if (hit == nullptr) return kNotFound;
+    const char* const candidate = static_cast<const char*>(hit) - anchor;
+    if (std::memcmp(candidate, needle.data(), needle.size()) == 0) {
+      return static_cast<std::size_t>(candidate - begin);
+    }
+    start = candidate + 1;
+  }
+  return kNotFound;
 }
 
 }  // namespace
@@ -230,26 +215,6 @@ bool Finder::IsCharStart(std::size_t pos) {
   const bool isStart = (pos - runStart) % 2 == 0;
   knownStart_ = isStart ? pos : pos - 1;
   return isStart;
-}
-
-// First occurrence of needle in region at or after from, by its least common
-// byte and a comparison of the whole needle there.
-std::size_t FindExact(std::string_view region, std::string_view needle, std::size_t from) {
-  if (from >= region.size() || needle.size() > region.size() - from) return kNotFound;
-  const std::size_t anchor = RarestByteIndex(needle);
-  const char* const begin = region.data();
-  const char* const lastStart = begin + (region.size() - needle.size());
-  for (const char* start = begin + from; start <= lastStart;) {
-    const void* hit = std::memchr(start + anchor, needle[anchor],
-                                  static_cast<std::size_t>(lastStart - start) + 1);
-    if (hit == nullptr) return kNotFound;
-    const char* const candidate = static_cast<const char*>(hit) - anchor;
-    if (std::memcmp(candidate, needle.data(), needle.size()) == 0) {
-      return static_cast<std::size_t>(candidate - begin);
-    }
-    start = candidate + 1;
-  }
-  return kNotFound;
 }
 
 std::size_t Finder::Candidate(std::string_view needle, std::size_t from) {

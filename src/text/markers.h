@@ -25,8 +25,8 @@ Text GetFieldValue(const Text& source, const Text& key);
 // searched from the right marker's own position. Collection stops at the
 // first missing marker, empty trimmed value, or value longer than a non-zero
 // maxLength (a negative maxLength collects nothing). Letter case is ignored
-// unless caseSensitive. An empty leftMarker collects nothing. Returns the
-// number of items.
+// unless caseSensitive. An empty leftMarker or rightMarker collects nothing.
+// Returns the number of items.
 int CollectAllBetween(const Text& source, const Text& leftMarker, const Text& rightMarker,
                       TextList& items, bool caseSensitive = false, int maxLength = 0,
                       const Text& prefix = Text(), const Text& suffix = Text(),

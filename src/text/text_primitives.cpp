@@ -32,6 +32,8 @@ class Needle {
       view_ = folded_;
     }
   }
+  Needle(const Needle&) = delete;  // view_ may point into folded_
+  Needle& operator=(const Needle&) = delete;
   bool ignoresCase() const { return ignoresCase_; }
   std::string_view view() const { return view_; }
 
@@ -48,12 +50,13 @@ class Needle {
 char NumberCharAt(std::string_view s, std::size_t pos, std::size_t width) {
   constexpr unsigned char kFullWidthLead = 0xA3;
   constexpr unsigned char kFullWidthFirst = 0xA1;  // full-width '!'
+  constexpr unsigned char kFullWidthLast = 0xFE;   // full-width '~'
   constexpr unsigned char kFullWidthToAscii = 0x80;
   if (width == 1) return charwise::IsHighByte(s[pos]) ? '\0' : s[pos];
   if (IsSpaceChar(s, pos, width)) return ' ';
   const auto lead = static_cast<unsigned char>(s[pos]);
   const auto second = static_cast<unsigned char>(s[pos + 1]);
-  if (lead == kFullWidthLead && second >= kFullWidthFirst && second != 0xFF) {
+  if (lead == kFullWidthLead && second >= kFullWidthFirst && second <= kFullWidthLast) {
     return static_cast<char>(second - kFullWidthToAscii);
   }
   return '\0';
