@@ -28,22 +28,6 @@
 
 namespace {
 
-// The toolkit is set up once for the whole test program, as main would.
-class GuiToolkitEnvironment : public testing::Environment {
- public:
-  void SetUp() override { InitGuiToolkit(argc_, argv_); }
-  // While main still runs, so that Qt's own globals are all alive.
-  void TearDown() override { ShutdownGuiToolkit(); }
-
- private:
-  char name_[9] = "gui_test";
-  char* argv_[2] = {name_, nullptr};
-  int argc_ = 1;
-};
-
-[[maybe_unused]] testing::Environment* const kGuiToolkit =
-    testing::AddGlobalTestEnvironment(new GuiToolkitEnvironment);
-
 // GBK bytes of a UTF-8 literal, made by the code-page layer as a caller would.
 std::string Gbk(const char* utf8) {
   const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
