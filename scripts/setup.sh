@@ -4,13 +4,13 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libicu-dev
   qt6-base-dev
   fonts-wqy-microhei
   xvfb xauth xdotool x11-utils imagemagick
-  python3
+  python3 nginx
 )
 
 missing=()

@@ -20,3 +20,6 @@ ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
 LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp} \
   run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPARCELTRACE_SANITIZE=ON
+
+# A brief run of every fuzz target (its own clang build); any crash fails.
+bash scripts/fuzz.sh 20

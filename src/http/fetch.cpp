@@ -1,6 +1,7 @@
 #include "http/fetch.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -32,10 +33,18 @@ int DigitValueAt(const std::string& bytes, std::size_t index) {
   return kDigitValues[static_cast<unsigned char>(bytes[index])];
 }
 
-std::u16string UnitsOf(const Bytes& wide) {
-  std::u16string units(wide.size() / 2, u'\0');
-  std::memcpy(units.data(), wide.data(), units.size() * 2);
-  return units;  // always NUL-terminated, whatever wide held
+// wide's units as a NUL-terminated string for the conversion: read in place
+// when wide is whole, aligned units ending with a zero unit (as ToWideText
+// makes it), else copied with a terminator added, whatever wide held.
+LPCWSTR TerminatedUnits(const Bytes& wide, std::u16string& copy) {
+  const bool wholeUnits = wide.size() >= 2 && wide.size() % 2 == 0;
+  const bool endsWithZeroUnit = wholeUnits && wide.data()[wide.size() - 1] == '\0' &&
+                                wide.data()[wide.size() - 2] == '\0';
+  const bool aligned = reinterpret_cast<std::uintptr_t>(wide.data()) % alignof(WCHAR) == 0;
+  if (endsWithZeroUnit && aligned) return reinterpret_cast<LPCWSTR>(wide.data());
+  copy.assign(wide.size() / 2, u'\0');
+  std::memcpy(copy.data(), wide.data(), copy.size() * 2);
+  return copy.c_str();
 }
 
 }  // namespace
@@ -57,17 +66,20 @@ Text PercentDecode(const Text& text, bool convertUtf8) {
   const std::string& bytes = text.bytes();
   std::string decoded;
   decoded.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != kEscapeMarker) {
-      decoded.push_back(bytes[i]);
-      continue;
-    }
-    const int high = DigitValueAt(bytes, ++i);
-    const int low = DigitValueAt(bytes, ++i);
+  // The bytes between escapes go over in whole runs: an answer is mostly
+  // plain text, and a byte at a time would cost more than the conversion.
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t marker = bytes.find(kEscapeMarker, i);
+    decoded.append(bytes, i, marker == std::string::npos ? std::string::npos : marker - i);
+    if (marker == std::string::npos) break;
+    const int high = DigitValueAt(bytes, marker + 1);
+    const int low = DigitValueAt(bytes, marker + 2);
     const auto byte = static_cast<unsigned char>((16 * high + low) & 0xFF);
     if (byte != 0) decoded.push_back(static_cast<char>(byte));
+    i = marker + 3;
   }
-  Text result(decoded);
+  Text result(std::move(decoded));
   return convertUtf8 ? Utf8ToAnsi(result) : result;
 }
 
@@ -78,17 +90,19 @@ Bytes ToWideText(const Text& text, UINT codePage) {
   // page could come out short for other input and lose the whole text.
   const int units = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
   if (units <= 0) return Bytes();
-  std::u16string wide(static_cast<std::size_t>(units), u'\0');
-  MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide.data(), units);
-  return Bytes(std::string_view(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
+  // The units are written straight into the bytes that the result keeps.
+  std::string wide(static_cast<std::size_t>(units) * 2, '\0');
+  MultiByteToWideChar(codePage, 0, text.c_str(), -1, reinterpret_cast<LPWSTR>(wide.data()), units);
+  return Bytes(std::move(wide));
 }
 
 Text FromWideText(const Bytes& wide, UINT codePage) {
-  const std::u16string units = UnitsOf(wide);
-  const int needed = WideCharToMultiByte(CP_ACP, 0, units.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::u16string copy;
+  const LPCWSTR units = TerminatedUnits(wide, copy);
+  const int needed = WideCharToMultiByte(CP_ACP, 0, units, -1, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return Text();
   // Twice the ANSI size leaves room for a target that needs more bytes.
   std::string buffer(static_cast<std::size_t>(needed) * 2, ' ');
-  WideCharToMultiByte(codePage, 0, units.c_str(), -1, buffer.data(), needed * 2, nullptr, nullptr);
-  return Text(buffer);
+  WideCharToMultiByte(codePage, 0, units, -1, buffer.data(), needed * 2, nullptr, nullptr);
+  return Text(std::move(buffer));
 }

@@ -1,7 +1,9 @@
 // Windows' two code-page conversion functions over ICU. Each call converts
 // the whole input into a buffer of its own first, so that a sizing call and
 // a converting call agree on the length, and an output that is too small is
-// left untouched rather than half written.
+// left untouched rather than half written. Callers size first and convert
+// next, so a sizing call keeps its result for a converting call of the same
+// input that follows at once: a large text is then converted only once.
 #include "platform/codepage.h"
 
 #include <unicode/ucnv.h>
@@ -47,12 +49,36 @@ struct CachedConverter {
     bool usedDefaultCharacter = false;
 };
 
+// A whole conversion's output: length units in a buffer that may be longer.
+// The buffer is not zero-filled first; the conversion writes what counts.
+template <typename Unit>
+struct Converted {
+    std::unique_ptr<Unit[]> units;
+    std::size_t length = 0;
+};
+
+// What a sizing call converted, kept for the converting call that follows.
+// The input and the substitute are compared in full, so a caller that
+// changes its text between the two calls gets a fresh conversion.
+template <typename Output, typename Input>
+struct SizedConversion {
+    UINT resolvedCodePage = 0;
+    std::string substitute;  // from wide text only: what unmappable characters became
+    std::basic_string<Input> input;
+    Converted<Output> output;
+    bool usedDefaultCharacter = false;
+};
+
 // Converters are costly to open, so each code page's is opened at its first
 // use and kept; the mutex makes the shared converters safe to use from any
-// thread. A std::map keeps each entry at a fixed address.
+// thread. A std::map keeps each entry at a fixed address. The sized result
+// lives until the next call of either function, whatever that call is, so
+// no large text stays behind after its conversion.
 struct ConverterCache {
     std::mutex mutex;
     std::map<UINT, CachedConverter> byCodePage;
+    std::optional<SizedConversion<UChar, char>> lastToWide;
+    std::optional<SizedConversion<char, UChar>> lastFromWide;
 };
 
 ConverterCache& SharedCache()
@@ -167,60 +193,112 @@ template <typename Output, typename Input>
 using IcuWholeConversion = int32_t (*)(UConverter*, Output*, int32_t, const Input*, int32_t,
                                        UErrorCode*);
 
-// Converts the whole input with one of ICU's whole-string functions: a
-// preflight for the length, then the conversion into a buffer of that size.
-template <typename Output, typename Input>
-std::optional<std::basic_string<Output>> ConvertWhole(IcuWholeConversion<Output, Input> convert,
-                                                      UConverter* converter,
-                                                      std::basic_string_view<Input> input)
+// Room for the whole output of a conversion in one pass: every input unit
+// gives at most the converter's longest character (a byte read as UTF-8 or
+// GBK never gives more than one UTF-16 unit), and one more unit lets ICU end
+// the output with a NUL it does not count.
+template <typename Output>
+std::size_t OutputRoom(UConverter* converter, std::size_t inputUnits)
 {
+    const std::size_t perUnit =
+        sizeof(Output) == 1 ? static_cast<std::size_t>(ucnv_getMaxCharSize(converter)) : 1;
+    return inputUnits * perUnit + 1;
+}
+
+// Converts the whole input with one of ICU's whole-string functions, in one
+// pass into a buffer that the output cannot overflow; should ICU still want
+// more, a preflight gives the exact length and the conversion runs again.
+template <typename Output, typename Input>
+std::optional<Converted<Output>> ConvertWhole(IcuWholeConversion<Output, Input> convert,
+                                              UConverter* converter,
+                                              std::basic_string_view<Input> input)
+{
+    constexpr auto kMaxIcuLength = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
     const auto inputLength = static_cast<int32_t>(input.size());
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t needed = convert(converter, nullptr, 0, input.data(), inputLength, &status);
-    if (U_FAILURE(status) && status != U_BUFFER_OVERFLOW_ERROR) {
-        return std::nullopt;
+    std::size_t room = OutputRoom<Output>(converter, input.size());
+    if (room > kMaxIcuLength) {
+        UErrorCode status = U_ZERO_ERROR;
+        room = static_cast<std::size_t>(
+            convert(converter, nullptr, 0, input.data(), inputLength, &status));
+        if (U_FAILURE(status) && status != U_BUFFER_OVERFLOW_ERROR) {
+            return std::nullopt;
+        }
     }
-    std::basic_string<Output> output(static_cast<std::size_t>(needed), Output{});
-    status = U_ZERO_ERROR;
-    convert(converter, output.data(), needed, input.data(), inputLength, &status);
+    Converted<Output> output{std::make_unique_for_overwrite<Output[]>(room), 0};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = convert(converter, output.units.get(), static_cast<int32_t>(room),
+                                   input.data(), inputLength, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR && static_cast<std::size_t>(length) > room) {
+        output.units = std::make_unique_for_overwrite<Output[]>(static_cast<std::size_t>(length));
+        status = U_ZERO_ERROR;
+        convert(converter, output.units.get(), length, input.data(), inputLength, &status);
+    }
     if (U_FAILURE(status)) {
         return std::nullopt;
     }
+    output.length = static_cast<std::size_t>(length);
     return output;
+}
+
+// Takes the previous sizing call's result when it is this conversion's;
+// either way none stays kept, so that it lives for one call at most.
+template <typename Output, typename Input>
+std::optional<SizedConversion<Output, Input>> TakeSizedConversion(
+    ConverterCache& cache, std::optional<SizedConversion<Output, Input>>& slot, UINT codePage,
+    std::string_view substitute, std::basic_string_view<Input> input)
+{
+    std::optional<SizedConversion<Output, Input>> sized = std::move(slot);
+    cache.lastToWide.reset();
+    cache.lastFromWide.reset();
+    if (!sized || sized->resolvedCodePage != ResolveCodePage(codePage) ||
+        sized->substitute != substitute || sized->input != input) {
+        return std::nullopt;
+    }
+    return sized;
 }
 
 // Hands a finished conversion to the caller the Windows way: the length when
 // sizing, the length after copying when it fits, and 0 (nothing written)
 // when it does not.
 template <typename Unit>
-int DeliverConverted(const std::basic_string<Unit>& converted, Unit* output, int outputSize)
+int DeliverConverted(const Converted<Unit>& converted, Unit* output, int outputSize)
 {
-    const auto length = static_cast<int>(converted.size());
+    const auto length = static_cast<int>(converted.length);
     if (outputSize == 0) {
         return length;
     }
     if (length > outputSize) {
         return 0;
     }
-    std::memcpy(output, converted.data(), converted.size() * sizeof(Unit));
+    std::memcpy(output, converted.units.get(), converted.length * sizeof(Unit));
     return length;
 }
 
-// Sets what a character without a form in the code page becomes. UTF-8 has
-// a form for every character, and ICU writes U+FFFD for a lone surrogate.
-bool SetDefaultCharacter(UConverter* converter, UINT codePage, LPCSTR defaultChar)
+// What a character without a form in the code page becomes: the caller's
+// default character or ours; nothing for UTF-8, which has a form for every
+// character (ICU writes U+FFFD for a lone surrogate).
+std::string_view SubstituteFor(UINT codePage, LPCSTR defaultChar)
+{
+    if (ResolveCodePage(codePage) == CP_UTF8) {
+        return {};
+    }
+    return defaultChar != nullptr ? defaultChar : kDefaultCharacter;
+}
+
+// Sets the substitute on the converter; it must be one character of the code
+// page, one or two bytes for 936.
+bool SetDefaultCharacter(UConverter* converter, UINT codePage, std::string_view substitute)
 {
     if (ResolveCodePage(codePage) == CP_UTF8) {
         return true;
     }
-    const char* substitute = defaultChar != nullptr ? defaultChar : kDefaultCharacter;
-    const std::size_t length = std::strlen(substitute);
-    // One character of the code page, one or two bytes for 936.
-    if (length == 0 || length > static_cast<std::size_t>(ucnv_getMaxCharSize(converter))) {
+    if (substitute.empty() ||
+        substitute.size() > static_cast<std::size_t>(ucnv_getMaxCharSize(converter))) {
         return false;
     }
     UErrorCode status = U_ZERO_ERROR;
-    ucnv_setSubstChars(converter, substitute, static_cast<int8_t>(length), &status);
+    ucnv_setSubstChars(converter, substitute.data(), static_cast<int8_t>(substitute.size()),
+                       &status);
     return U_SUCCESS(status);
 }
 
@@ -235,12 +313,25 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
     }
     ConverterCache& cache = SharedCache();
     const std::lock_guard lock(cache.mutex);
-    CachedConverter* entry = ConverterFor(cache, codePage);
-    if (entry == nullptr) {
-        return 0;
+    auto sized = TakeSizedConversion(cache, cache.lastToWide, codePage, {}, *input);
+    if (!sized) {
+        CachedConverter* entry = ConverterFor(cache, codePage);
+        if (entry == nullptr) {
+            return 0;
+        }
+        auto converted = ConvertWhole<UChar, char>(ucnv_toUChars, entry->converter.get(), *input);
+        if (!converted) {
+            return 0;
+        }
+        sized = SizedConversion<UChar, char>{ResolveCodePage(codePage), {}, {},
+                                             std::move(*converted), false};
     }
-    const auto converted = ConvertWhole<UChar, char>(ucnv_toUChars, entry->converter.get(), *input);
-    return converted ? DeliverConverted(*converted, wide, wideLength) : 0;
+    const int length = DeliverConverted(sized->output, wide, wideLength);
+    if (wideLength == 0) {
+        sized->input.assign(*input);
+        cache.lastToWide = std::move(sized);
+    }
+    return length;
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
@@ -256,20 +347,33 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
     if (ResolveCodePage(codePage) == CP_UTF8 && asksForDefaultCharacter) {
         return 0;
     }
+    const std::string_view substitute = SubstituteFor(codePage, defaultChar);
     ConverterCache& cache = SharedCache();
     const std::lock_guard lock(cache.mutex);
-    CachedConverter* entry = ConverterFor(cache, codePage);
-    if (entry == nullptr || !SetDefaultCharacter(entry->converter.get(), codePage, defaultChar)) {
-        return 0;
-    }
-    entry->usedDefaultCharacter = false;
-    const auto converted =
-        ConvertWhole<char, UChar>(ucnv_fromUChars, entry->converter.get(), *input);
-    if (!converted) {
-        return 0;
+    auto sized = TakeSizedConversion(cache, cache.lastFromWide, codePage, substitute, *input);
+    if (!sized) {
+        CachedConverter* entry = ConverterFor(cache, codePage);
+        if (entry == nullptr ||
+            !SetDefaultCharacter(entry->converter.get(), codePage, substitute)) {
+            return 0;
+        }
+        entry->usedDefaultCharacter = false;
+        auto converted =
+            ConvertWhole<char, UChar>(ucnv_fromUChars, entry->converter.get(), *input);
+        if (!converted) {
+            return 0;
+        }
+        sized = SizedConversion<char, UChar>{ResolveCodePage(codePage), std::string(substitute),
+                                             {}, std::move(*converted),
+                                             entry->usedDefaultCharacter};
     }
     if (usedDefaultChar != nullptr) {
-        *usedDefaultChar = entry->usedDefaultCharacter ? TRUE : FALSE;
+        *usedDefaultChar = sized->usedDefaultCharacter ? TRUE : FALSE;
     }
-    return DeliverConverted(*converted, multiByte, multiByteLength);
+    const int length = DeliverConverted(sized->output, multiByte, multiByteLength);
+    if (multiByteLength == 0) {
+        sized->input.assign(*input);
+        cache.lastFromWide = std::move(sized);
+    }
+    return length;
 }

@@ -230,11 +230,31 @@ std::vector<std::string> LibraryCandidates(LPCSTR fileName) {
   return candidates;
 }
 
-// The first candidate that exists, opened for reading; invalid when none.
+// Whether only this user (or root, who can change anything anyway) can
+// change what status describes. A library in a folder that another user can
+// write, or a library file another user can write, may have been put there
+// for this process to run; the write at start-up does not help, since a file
+// held open by someone else cannot be replaced.
+bool OnlyOwnerCanChange(const struct stat& status) {
+  const bool ownOrRoot = status.st_uid == ::geteuid() || status.st_uid == 0;
+  return ownOrRoot && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool FolderOfIsTrusted(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+  struct stat status{};
+  return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && OnlyOwnerCanChange(status);
+}
+
+// The first candidate that exists where no other user could have put or
+// changed it, opened for reading; invalid when none.
 UniqueFd OpenFirstExisting(const std::vector<std::string>& candidates) {
   for (const std::string& path : candidates) {
+    if (!FolderOfIsTrusted(path)) continue;
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.valid()) return fd;
+    struct stat status{};
+    if (fd.valid() && ::fstat(fd.get(), &status) == 0 && OnlyOwnerCanChange(status)) return fd;
   }
   return UniqueFd(-1);
 }

@@ -6,6 +6,8 @@
 // they are) or the code-page conversions in the HTTP layer.
 #pragma once
 
+#include <algorithm>
+#include <concepts>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,6 +19,14 @@ class Text {
   Text() = default;
   // Takes the bytes as GBK, up to the first NUL byte (a Text never holds one).
   explicit Text(std::string_view gbkBytes);
+  // The same for a string the caller gives up: its buffer is taken over, not
+  // copied, which matters for answers of a megabyte. Only an rvalue
+  // std::string chooses this; anything else takes the copying form above.
+  template <typename String>
+    requires std::same_as<String, std::string>
+  explicit Text(String&& gbkBytes) : bytes_(std::move(gbkBytes)) {
+    bytes_.resize(std::min(bytes_.find('\0'), bytes_.size()));
+  }
 
   // The GBK bytes, without terminator.
   const std::string& bytes() const { return bytes_; }
@@ -42,6 +52,10 @@ class Bytes {
  public:
   Bytes() = default;
   explicit Bytes(std::string_view bytes) : bytes_(bytes) {}
+  // Takes over a string the caller gives up, without copying it.
+  template <typename String>
+    requires std::same_as<String, std::string>
+  explicit Bytes(String&& bytes) : bytes_(std::move(bytes)) {}
 
   const std::string& bytes() const { return bytes_; }
   const char* data() const { return bytes_.data(); }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,13 @@ bool DisplayTaken(int number) {
          stat(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), &info) == 0;
 }
 
+// In a child about to exec: ends with the test, and keeps none of the test's
+// output open, since the test runner waits for every writer of it to go.
+void DetachFromTestOutput() {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(126);
+}
+
 std::string ShellOutput(const std::string& command) {
   std::string output;
   if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -52,7 +60,7 @@ XvfbDisplay::XvfbDisplay() {
   pid_ = fork();
   if (pid_ < 0) Fail("fork failed");
   if (pid_ == 0) {
-    std::freopen("/dev/null", "w", stderr);
+    DetachFromTestOutput();
     execlp("Xvfb", "Xvfb", name_.c_str(), "-screen", "0", "1024x768x24", "-noreset", "-nolisten",
            "tcp", static_cast<char*>(nullptr));
     _exit(127);
@@ -80,7 +88,7 @@ ProgramCopy::ProgramCopy(const std::string& program, const XvfbDisplay& display,
     setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("http_proxy");
-    std::freopen("/dev/null", "w", stderr);
+    DetachFromTestOutput();
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }

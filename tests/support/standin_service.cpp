@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,7 +44,11 @@ StandinService::StandinService()
   pid_ = fork();
   if (pid_ < 0) Fail("fork failed");
   if (pid_ == 0) {
+    // The service must not outlive the test, nor hold the test's output open
+    // should the test die: the runner waits for every writer to go.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (!std::freopen(outputPath_.c_str(), "w", stdout)) _exit(126);
+    if (!std::freopen("/dev/null", "w", stderr)) _exit(126);
     execlp("python3", "python3", "-u", script.c_str(), "--port", "0", "--log", logPath_.c_str(),
            static_cast<char*>(nullptr));
     _exit(127);
