@@ -23,6 +23,10 @@ inline constexpr DWORD INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS = 0x00004000;
 
 inline constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
 
+// C linkage, as the Windows entry points have: the program finds them by
+// name in the module that holds the layer.
+extern "C" {
+
 // accessType: DIRECT never uses a proxy. PROXY reads proxyList: an entry
 // "scheme=host:port" for the URL's scheme, or a bare "host:port", names the
 // proxy (port 80 when none is given); a list naming no server for the scheme
@@ -68,3 +72,5 @@ BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD b
                     LPDWORD index);
 
 BOOL InternetCloseHandle(HINTERNET handle);
+
+}  // extern "C"
