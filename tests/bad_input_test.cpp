@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/loopback_server.h"
+#include "support/main_window_widgets.h"
 #include "support/standin_service.h"
 
 namespace {
@@ -78,17 +79,13 @@ class BadInputTest : public testing::Test {
     window = CreateMainWindowWithControls([] {});
     ASSERT_NE(window.window, nullptr);
     ShowWindow(window.window);
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* edit = widget->findChild<QLineEdit*>(QString::fromUtf8("编辑框1"))) {
-        top = widget;
-        input = edit;
-      }
-    }
-    ASSERT_NE(top, nullptr);
-    query = top->findChild<QPushButton*>(QString::fromUtf8("按钮1"));
-    reset = top->findChild<QPushButton*>(QString::fromUtf8("按钮2"));
-    list = top->findChild<QListWidget*>(QString::fromUtf8("列表框1"));
-    ASSERT_TRUE(query && reset && list);
+    const MainWindowWidgets widgets = FindMainWindowWidgets();
+    ASSERT_TRUE(widgets.complete());
+    top = widgets.top;
+    input = widgets.input;
+    query = widgets.query;
+    reset = widgets.reset;
+    list = widgets.list;
   }
   void TearDown() override {
     unsetenv("http_proxy");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/main_window_widgets.h"
 #include "support/standin_service.h"
 
 namespace {
@@ -37,19 +38,15 @@ class MainWindowTest : public testing::Test {
     window = CreateMainWindowWithControls([this] { ++createdCalls; });
     ASSERT_NE(window.window, nullptr);
     ShowWindow(window.window);
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* edit = widget->findChild<QLineEdit*>(QString::fromUtf8("编辑框1"))) {
-        top = widget;
-        input = edit;
-      }
-    }
-    ASSERT_NE(top, nullptr);
-    query = top->findChild<QPushButton*>(QString::fromUtf8("按钮1"));
-    reset = top->findChild<QPushButton*>(QString::fromUtf8("按钮2"));
-    list = top->findChild<QListWidget*>(QString::fromUtf8("列表框1"));
-    company = top->findChild<QLabel*>(QString::fromUtf8("标签1"));
-    status = top->findChild<QLabel*>(QString::fromUtf8("状态"));
-    ASSERT_TRUE(query && reset && list && company && status);
+    const MainWindowWidgets widgets = FindMainWindowWidgets();
+    ASSERT_TRUE(widgets.complete());
+    top = widgets.top;
+    input = widgets.input;
+    query = widgets.query;
+    reset = widgets.reset;
+    list = widgets.list;
+    company = widgets.company;
+    status = widgets.status;
   }
   void TearDown() override {
     unsetenv("http_proxy");
