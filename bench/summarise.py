@@ -30,7 +30,7 @@ def figures_of(run_file):
 
 def main(arguments):
     split = arguments.index("--")
-    comparisons = [spec.split("|") for spec in arguments[:split]]
+    comparisons = [comparison.split("|") for comparison in arguments[:split]]
     runs = [figures_of(path) for path in arguments[split + 1:]]
     all_met = True
     for label, subject, floor, kind, target in comparisons:

@@ -53,15 +53,6 @@ std::vector<std::string> HeaderLines(const std::string& text) {
   return lines;
 }
 
-std::string Between(const std::string& s, const std::string& left, const std::string& right) {
-  const int leftAt = reference::FindText(s, left, 1, false);
-  if (leftAt == -1) return {};
-  const int valueAt = leftAt + static_cast<int>(left.size());
-  const int rightAt = reference::FindText(s, right, valueAt, false);
-  if (rightAt == -1 || rightAt <= valueAt) return {};
-  return s.substr(static_cast<std::size_t>(valueAt - 1), static_cast<std::size_t>(rightAt - valueAt));
-}
-
 // The cookie capture rule, step by step, on the header text as returned.
 std::string ReferenceCapture(const std::string& rawHeaders) {
   std::string captured;
@@ -70,7 +61,7 @@ std::string ReferenceCapture(const std::string& rawHeaders) {
     const std::string value =
         reference::FindText(line, ";", 1, false) == -1
             ? reference::Trim(reference::Replace(line, "Set-Cookie:", "", false))
-            : reference::Trim(Between(line, "Set-Cookie:", ";"));
+            : reference::Trim(reference::TextBetween(line, "Set-Cookie:", ";"));
     captured += value + "; ";
   }
   return captured.size() > 2 ? captured.substr(0, captured.size() - 2) : std::string();

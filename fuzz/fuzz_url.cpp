@@ -23,15 +23,6 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string Between(const std::string& s, const std::string& left, const std::string& right) {
-  const int leftAt = reference::FindText(s, left, 1, false);
-  if (leftAt == -1) return {};
-  const int valueAt = leftAt + static_cast<int>(left.size());
-  const int rightAt = reference::FindText(s, right, valueAt, false);
-  if (rightAt == -1 || rightAt <= valueAt) return {};
-  return s.substr(static_cast<std::size_t>(valueAt - 1), static_cast<std::size_t>(rightAt - valueAt));
-}
-
 std::string Right(const std::string& s, int count) {
   if (count <= 0) return {};
   return s.substr(s.size() - std::min(s.size(), static_cast<std::size_t>(count)));
@@ -41,10 +32,10 @@ std::string HostBySchemes(std::string w, bool mainDomain) {
   if (w.empty() || w.back() != '/') w += "/";
   std::string host;
   if (StartsWith(w, "https://")) {
-    host = Between(w, "https://", "/");
+    host = reference::TextBetween(w, "https://", "/");
   } else {
     if (reference::FindText(w, "http://", 1, false) == -1) w = "http://" + w;
-    host = Between(w, "http://", "/");
+    host = reference::TextBetween(w, "http://", "/");
   }
   if (mainDomain) {
     const std::vector<std::string> labels = reference::Split(host, ".");

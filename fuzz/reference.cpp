@@ -242,4 +242,13 @@ std::string EncodeUtf8(char32_t cp) {
   return out;
 }
 
+std::string TextBetween(const std::string& s, const std::string& left, const std::string& right) {
+  const int leftAt = FindText(s, left, 1, false);
+  if (leftAt == -1) return {};
+  const int valueAt = leftAt + static_cast<int>(left.size());
+  const int rightAt = FindText(s, right, valueAt, false);
+  if (rightAt == -1 || rightAt <= valueAt) return {};
+  return s.substr(static_cast<std::size_t>(valueAt - 1), static_cast<std::size_t>(rightAt - valueAt));
+}
+
 }  // namespace reference

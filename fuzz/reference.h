@@ -41,6 +41,11 @@ std::string Replace(std::string_view t, std::string_view sub, std::string_view r
 std::vector<std::string> Split(std::string_view t, std::string_view delim);
 int ToInt(std::string_view t);
 
+// The bytes between the first left marker and the first right marker after
+// it, searched char-wise from the start with exact case; empty when either is
+// missing.
+std::string TextBetween(const std::string& s, const std::string& left, const std::string& right);
+
 // True when some character start of s holds the byte c (an ASCII byte).
 bool HasCharAt(std::string_view s, char c);
 

@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev
   fonts-wqy-microhei
   xvfb xauth xdotool x11-utils imagemagick
-  python3 nginx
+  python3 openssl nginx
 )
 
 missing=()

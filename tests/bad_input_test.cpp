@@ -72,20 +72,15 @@ std::string OnTheWire(const std::string& number) {
   return ::testing::AssertionSuccess();
 }
 
-class BadInputTest : public testing::Test {
+class BadInputTest : public testing::Test, protected MainWindowWidgets {
  protected:
   void SetUp() override {
     setenv("http_proxy", Service().Address().c_str(), 1);
     window = CreateMainWindowWithControls([] {});
     ASSERT_NE(window.window, nullptr);
     ShowWindow(window.window);
-    const MainWindowWidgets widgets = FindMainWindowWidgets();
-    ASSERT_TRUE(widgets.complete());
-    top = widgets.top;
-    input = widgets.input;
-    query = widgets.query;
-    reset = widgets.reset;
-    list = widgets.list;
+    static_cast<MainWindowWidgets&>(*this) = FindMainWindowWidgets();
+    ASSERT_TRUE(complete());
   }
   void TearDown() override {
     unsetenv("http_proxy");
@@ -101,11 +96,6 @@ class BadInputTest : public testing::Test {
   }
 
   MainWindow window;
-  QWidget* top = nullptr;
-  QLineEdit* input = nullptr;
-  QPushButton* query = nullptr;
-  QPushButton* reset = nullptr;
-  QListWidget* list = nullptr;
 };
 
 TEST_F(BadInputTest, EveryInputMakesOneWellFormedRequestAndTheWindowStaysUsable) {

@@ -30,7 +30,7 @@ StandinService& Service() {
   return service;
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public testing::Test, protected MainWindowWidgets {
  protected:
   void SetUp() override {
     setenv("http_proxy", Service().Address().c_str(), 1);
@@ -38,15 +38,8 @@ class MainWindowTest : public testing::Test {
     window = CreateMainWindowWithControls([this] { ++createdCalls; });
     ASSERT_NE(window.window, nullptr);
     ShowWindow(window.window);
-    const MainWindowWidgets widgets = FindMainWindowWidgets();
-    ASSERT_TRUE(widgets.complete());
-    top = widgets.top;
-    input = widgets.input;
-    query = widgets.query;
-    reset = widgets.reset;
-    list = widgets.list;
-    company = widgets.company;
-    status = widgets.status;
+    static_cast<MainWindowWidgets&>(*this) = FindMainWindowWidgets();
+    ASSERT_TRUE(complete());
   }
   void TearDown() override {
     unsetenv("http_proxy");
@@ -70,13 +63,6 @@ class MainWindowTest : public testing::Test {
 
   MainWindow window;
   int createdCalls = 0;
-  QWidget* top = nullptr;
-  QLineEdit* input = nullptr;
-  QPushButton* query = nullptr;
-  QPushButton* reset = nullptr;
-  QListWidget* list = nullptr;
-  QLabel* company = nullptr;
-  QLabel* status = nullptr;
 };
 
 TEST_F(MainWindowTest, StartsWithTheGreyHintAndEmptyControls) {

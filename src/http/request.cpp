@@ -95,9 +95,10 @@ void Send(InternetHandle* request, const Text& headers, int method, const Text& 
     return;
   }
   if (postBytes.empty()) postBytes = TextToBytes(postText);
-  std::string body = postBytes.bytes();
-  HttpSendRequestA(request, headers.c_str(), headersLength, body.empty() ? nullptr : body.data(),
-                   static_cast<DWORD>(body.size()));
+  // The Internet API takes the body through a non-const pointer but only reads it.
+  LPVOID body = postBytes.empty() ? nullptr : const_cast<char*>(postBytes.data());
+  HttpSendRequestA(request, headers.c_str(), headersLength, body,
+                   static_cast<DWORD>(postBytes.size()));
 }
 
 Bytes ReadBody(InternetHandle* request) {
